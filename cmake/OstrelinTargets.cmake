@@ -2,6 +2,13 @@
 
 add_compile_options(-Wall -Wextra -Werror)
 
+# The fuzz build instruments everything for coverage and memory errors; only the fuzz
+# targets themselves add libFuzzer's main (-fsanitize=fuzzer).
+if(OSTRELIN_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=fuzzer-no-link,address,undefined)
+endif()
+
 if(OSTRELIN_SANITIZER)
   add_compile_options(-fsanitize=${OSTRELIN_SANITIZER} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${OSTRELIN_SANITIZER})
