@@ -22,3 +22,9 @@ constexpr int AUDIO_CAPTURE_CHANNELS = 2;
 // play cursor advances by exactly what was mixed. Returns the frames written, 0 when no
 // capture device is open.
 size_t audio_capture_render(int16_t* out, size_t frames);
+
+struct IDirectSound;
+// Whether the device holds its output open now. The real device closes its output after a
+// couple of seconds with nothing playing and opens it again at the next Play; the capture
+// device is always open.
+BOOL audio_output_open(IDirectSound* device);

@@ -17,6 +17,9 @@ constexpr HRESULT DSERR_PRIOLEVELNEEDED = -2005401530;// 0x88780046
 
 constexpr DWORD DSSCL_NORMAL = 1;
 constexpr DWORD DSSCL_PRIORITY = 2;
+constexpr DWORD DSSCL_EXCLUSIVE = 3;
+constexpr DWORD DSSCL_WRITEPRIMARY = 4;
+constexpr HRESULT DSERR_NOAGGREGATION = -2147221232;  // 0x80040110
 
 constexpr DWORD DSBCAPS_PRIMARYBUFFER = 0x1;
 constexpr DWORD DSBCAPS_STATIC = 0x2;
@@ -27,6 +30,10 @@ constexpr DWORD DSBCAPS_GLOBALFOCUS = 0x8000;
 constexpr DWORD DSBCAPS_GETCURRENTPOSITION2 = 0x10000;
 
 constexpr DWORD DSBPLAY_LOOPING = 0x1;
+constexpr DWORD DSBLOCK_FROMWRITECURSOR = 0x1;  // Lock: offset ignored, from the write cursor
+constexpr DWORD DSBLOCK_ENTIREBUFFER = 0x2;     // Lock: bytes ignored, the whole buffer
+constexpr DWORD DSBSIZE_MIN = 4;                // secondary buffer sizes in bytes
+constexpr DWORD DSBSIZE_MAX = 0x0FFFFFFF;
 constexpr DWORD DSBSTATUS_PLAYING = 0x1;
 constexpr DWORD DSBSTATUS_LOOPING = 0x4;
 

@@ -81,3 +81,15 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 HGDIOBJ GetStockObject(int object);
 // Icon group `name` (a resource identifier) of the module's embedded resources; 0 if absent.
 HICON LoadIconA(HINSTANCE instance, const char* name);
+
+// The picture behind an icon handle: rows from the top, three bytes (red, green, blue) a
+// pixel, and a mask of one byte a pixel (1 where the icon is transparent).
+struct IconImage {
+  int width;
+  int height;
+  int bits_per_pixel;  // of the stored image
+  const BYTE* pixels;
+  const BYTE* mask;
+};
+// Null for anything that LoadIconA did not return.
+const IconImage* icon_image(HICON icon);
