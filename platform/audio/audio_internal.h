@@ -140,6 +140,9 @@ void sound_buffer_init_mixing(SoundBuffer* buffer);
 
 // The sample format SDL converts from for a validated PCM format.
 HRESULT audio_check_format(const WAVEFORMATEX* format, SDL_AudioFormat* sample_format);
+
+// Silences the diagnostics that sound libraries loaded by SDL print on standard error.
+void audio_quiet_driver_diagnostics();
 // A converter from the buffer's own rate `rate` and channels to the mix format, or null.
 SDL_AudioStream* audio_new_converter(const WAVEFORMATEX& format, SDL_AudioFormat sample_format,
                                      DWORD rate);

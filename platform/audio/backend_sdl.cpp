@@ -103,6 +103,7 @@ bool sdl_open(AudioDevice* device) {
   if (output == nullptr) return false;
   device->backend_state = output;
   std::unique_lock<std::mutex> hold(sdl_lock);
+  audio_quiet_driver_diagnostics();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     delete output;
     device->backend_state = nullptr;

@@ -67,7 +67,7 @@ constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 
 // Resource identifier n, as LoadIconA takes it.
-constexpr const char* make_int_resource(uintptr_t id) { return reinterpret_cast<const char*>(id); }
+inline const char* make_int_resource(uintptr_t id) { return reinterpret_cast<const char*>(id); }
 
 ATOM RegisterClassExA(const WNDCLASSEXA* window_class);
 HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, DWORD style, int x,
