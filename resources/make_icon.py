@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Draws the program's icon, an alarm bell with a status light, and writes it as a
-48x48 24-bit .ico (one image with its transparency mask). Pure Python: shapes are
-distance functions, sampled 4x4 per pixel for smooth edges.
+48x48 24-bit .ico (one image with its transparency mask), or as the PNGs of the desktop
+icon theme's sizes. Pure Python: shapes are distance functions on a 48-unit square,
+sampled several times per pixel for smooth edges.
 
-Usage: make_icon.py OUT.ico [PREVIEW.png]
+Usage: make_icon.py OUT.ico [PREVIEW.png] | --icons DIR | --check-icons DIR
 """
 import math
+import os
 import struct
 import sys
 import zlib
@@ -113,20 +115,22 @@ def shade(x, y):
     return colour, 1.0
 
 
-def render():
+def render(size=SIZE, sub=SUB):
+    """Rows of ((r, g, b), coverage) for a size x size image of the 48-unit design."""
+    unit = SIZE / size  # design units per pixel; exactly 1.0 for the .ico
     pixels = []
-    for row in range(SIZE):
+    for row in range(size):
         line = []
-        for column in range(SIZE):
+        for column in range(size):
             total = [0.0, 0.0, 0.0]
             cover = 0.0
-            for sy in range(SUB):
-                for sx in range(SUB):
-                    c, a = shade(column + (sx + 0.5) / SUB, row + (sy + 0.5) / SUB)
+            for sy in range(sub):
+                for sx in range(sub):
+                    c, a = shade((column + (sx + 0.5) / sub) * unit, (row + (sy + 0.5) / sub) * unit)
                     for i in range(3):
                         total[i] += c[i] * a
                     cover += a
-            n = SUB * SUB
+            n = sub * sub
             if cover == 0:
                 line.append(((0, 0, 0), 0.0))
             else:
@@ -157,29 +161,108 @@ def ico_bytes(pixels):
     return header + entry + image
 
 
-def png_bytes(pixels, scale=4):
-    raw = bytearray()
-    for row in range(SIZE * scale):
-        raw.append(0)
-        for column in range(SIZE * scale):
-            (r, g, b), cover = pixels[row // scale][column // scale]
-            raw += bytes((r, g, b, int(cover * 255)))
+def rgba_rows(pixels, scale=1):
+    """The image as RGBA rows, each pixel repeated scale times along both axes."""
+    rows = []
+    for line in pixels:
+        raw = bytearray()
+        for (r, g, b), cover in line:
+            raw += bytes((r, g, b, int(round(cover * 255)))) * scale
+        rows.extend([bytes(raw)] * scale)
+    return rows
+
+
+def png_bytes(rows):
+    """An 8-bit RGBA PNG, every row with filter type 0."""
+    width, height = len(rows[0]) // 4, len(rows)
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-    ihdr = struct.pack(">IIBBBBB", SIZE * scale, SIZE * scale, 8, 6, 0, 0, 0)
-    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    raw = b"".join(b"\x00" + row for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
+def png_rows(data):
+    """RGBA rows of a PNG that png_bytes wrote; None for anything else."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return None
+    pos, idat, header = 8, b"", None
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if len(body) != length or struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])[0] != zlib.crc32(kind + body):
+            return None
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    if header is None or header[2:] != (8, 6, 0, 0, 0):
+        return None
+    width, height = header[0], header[1]
+    raw = zlib.decompress(idat)
+    stride = 1 + width * 4
+    if len(raw) != stride * height or any(raw[y * stride] != 0 for y in range(height)):
+        return None
+    return [raw[y * stride + 1:(y + 1) * stride] for y in range(height)]
+
+
+# The hicolor theme sizes. Small sizes get more samples per pixel so thin strokes keep
+# their weight instead of breaking up.
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def icon_sub(size):
+    return SUB if size >= SIZE else 8
+
+
+def icon_path(folder, size):
+    return os.path.join(folder, "ostrelin-%d.png" % size)
+
+
+def write_icons(folder):
+    os.makedirs(folder, exist_ok=True)
+    for size in ICON_SIZES:
+        with open(icon_path(folder, size), "wb") as out:
+            out.write(png_bytes(rgba_rows(render(size, icon_sub(size)))))
+
+
+def check_icons(folder):
+    """0 when every PNG in folder holds exactly the pixels this script draws."""
+    wrong = 0
+    for size in ICON_SIZES:
+        path = icon_path(folder, size)
+        try:
+            with open(path, "rb") as f:
+                rows = png_rows(f.read())
+        except OSError:
+            rows = None
+        if rows != rgba_rows(render(size, icon_sub(size))):
+            print("differs from the drawing (run make_icon.py --icons %s): %s" % (folder, path))
+            wrong += 1
+    return 1 if wrong else 0
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] in ("--icons", "--check-icons"):
+        if sys.argv[1] == "--icons":
+            write_icons(sys.argv[2])
+            return 0
+        return check_icons(sys.argv[2])
+    if len(sys.argv) not in (2, 3) or sys.argv[1].startswith("--"):
+        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
+        return 2
     pixels = render()
     with open(sys.argv[1], "wb") as out:
         out.write(ico_bytes(pixels))
     if len(sys.argv) > 2:
         with open(sys.argv[2], "wb") as out:
-            out.write(png_bytes(pixels))
+            out.write(png_bytes(rgba_rows(pixels, 4)))
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

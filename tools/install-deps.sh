@@ -7,7 +7,8 @@ set -eu
 packages="build-essential cmake ninja-build pkg-config libsdl2-dev libvorbis-dev libogg-dev libcap2-bin"
 if [ "${1:-}" = "--test" ]; then
   packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
-    tmux iproute2 iputils-ping pulseaudio pulseaudio-utils vorbis-tools sox procps psmisc"
+    tmux iproute2 iputils-ping pulseaudio pulseaudio-utils vorbis-tools sox procps psmisc \
+    screen desktop-file-utils man-db groff-base bsdextrautils util-linux dpkg-dev"
 fi
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
