@@ -24,7 +24,8 @@ struct ConsoleStateRecord {
   int32_t graphical;             // 0 raw; otherwise the value given to console_set_graphical
   uint32_t last_key_code;
   char* pending_input;  // MainHeap block of redirected input kept for the next line, or null
-  int32_t pending_length;  // bytes in pending_input (a zero byte among them is data)
+  int32_t pending_start;   // where in pending_input the kept bytes begin (lines before it are taken)
+  int32_t pending_length;  // bytes kept from pending_start on (a zero byte among them is data)
   int32_t pending_after_cr;  // the last redirected line ended with a CR: an LF next is its
                              // line end, not an empty line
 };

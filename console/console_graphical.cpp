@@ -30,10 +30,13 @@ void console_print_graphical(const char* text) {
 
 void console_print_line_graphical(const char* text) {
   EnterCriticalSection(&ConsoleState.output_lock);
+  // The text and its line end reach the terminal together, in one write.
+  terminal_hold_output();
   if (text != nullptr) write_clipped(text);
   SetConsoleMode(ConsoleState.output_handle, CONSOLE_RAW_OUTPUT_MODE);
   DWORD written = 0;
   WriteConsoleA(ConsoleState.output_handle, "\r\n", 2, &written, nullptr);
   SetConsoleMode(ConsoleState.output_handle, CONSOLE_GRAPHICAL_OUTPUT_MODE);
+  terminal_release_output();
   LeaveCriticalSection(&ConsoleState.output_lock);
 }

@@ -35,8 +35,11 @@ void console_clear() {
   DWORD length = cells > 0 ? static_cast<DWORD>(cells) : 0;
   DWORD written = 0;
   COORD home = {0, 0};
+  // The blank screen and the cursor home reach the terminal together, in one write.
+  terminal_hold_output();
   FillConsoleOutputAttribute(ConsoleState.output_handle, ConsoleState.saved_info.wAttributes,
                              length, home, &written);
   FillConsoleOutputCharacterA(ConsoleState.output_handle, ' ', length, home, &written);
   SetConsoleCursorPosition(ConsoleState.output_handle, home);
+  terminal_release_output();
 }

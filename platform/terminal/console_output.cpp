@@ -6,9 +6,31 @@
 #include <atomic>
 #include <sched.h>
 
-TerminalSession terminal_session = {PTHREAD_MUTEX_INITIALIZER, &REAL_TERMINAL_BACKEND, false,
-                                    false, ScreenBuffer{}, ENABLE_PROCESSED_INPUT |
-                                    ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT};
+TerminalSession terminal_session = {PTHREAD_MUTEX_INITIALIZER,
+                                    &REAL_TERMINAL_BACKEND,
+                                    false,
+                                    false,
+                                    ScreenBuffer{},
+                                    ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT,
+                                    {TERMINAL_STREAM_UNKNOWN, TERMINAL_STREAM_UNKNOWN,
+                                     TERMINAL_STREAM_UNKNOWN},
+                                    0,
+                                    false,
+                                    false};
+
+bool terminal_stream_is_console(int fd) {
+  if (fd < 0 || fd > 2) return false;
+  TerminalStreamKind& kind = terminal_session.stream_kind[fd];
+  if (kind == TERMINAL_STREAM_UNKNOWN) {
+    kind = terminal_session.backend->stream_is_console(fd) ? TERMINAL_STREAM_CONSOLE
+                                                           : TERMINAL_STREAM_OTHER;
+  }
+  return kind == TERMINAL_STREAM_CONSOLE;
+}
+
+void terminal_streams_changed_locked() {
+  for (TerminalStreamKind& kind : terminal_session.stream_kind) kind = TERMINAL_STREAM_UNKNOWN;
+}
 
 namespace {
 
@@ -27,7 +49,7 @@ void make_screen() {
 // The console output stream of a handle (1 or 2), or -1 with the error set.
 int console_output_stream(HANDLE handle) {
   int fd = terminal_handle_stream(handle);
-  if (fd < 1 || !terminal_session.backend->stream_is_console(fd) ||
+  if (fd < 1 || !terminal_stream_is_console(fd) ||
       !terminal_session.screen_ready) {
     SetLastError(ERROR_INVALID_HANDLE);
     return -1;
@@ -40,7 +62,7 @@ void use_as_surface() {
   if (terminal_session.surface) return;
   terminal_session.surface = true;
   terminal_session.backend->enter_surface(&terminal_session.screen);
-  terminal_session.backend->present(&terminal_session.screen, true);
+  terminal_session_present(true);
 }
 
 // Runs a console output call under the session lock; the call sees the stream or fails.
@@ -77,12 +99,47 @@ void terminal_session_lock_urgent() {
 
 void terminal_session_unlock() { pthread_mutex_unlock(&terminal_session.lock); }
 
+void terminal_session_present(bool full) {
+  if (terminal_session.output_holds > 0) {
+    terminal_session.present_pending = true;
+    terminal_session.present_full = terminal_session.present_full || full;
+    return;
+  }
+  terminal_session.backend->present(&terminal_session.screen, full);
+}
+
+void terminal_hold_output() {
+  terminal_session_lock();
+  terminal_session.output_holds++;
+  terminal_session_unlock();
+}
+
+void terminal_release_output() {
+  terminal_session_lock();
+  if (terminal_session.output_holds > 0 && --terminal_session.output_holds == 0 &&
+      terminal_session.present_pending) {
+    bool full = terminal_session.present_full;
+    terminal_session.present_pending = false;
+    terminal_session.present_full = false;
+    if (terminal_session.screen_ready) {
+      terminal_session.backend->present(&terminal_session.screen, full);
+    }
+  }
+  terminal_session_unlock();
+}
+
+void terminal_streams_changed() {
+  terminal_session_lock();
+  terminal_streams_changed_locked();
+  terminal_session_unlock();
+}
+
 void terminal_session_resized() {
   terminal_session_lock_urgent();
   SHORT width, height;
   if (terminal_session.screen_ready && terminal_session.backend->query_size(&width, &height) &&
       screen_resize(&terminal_session.screen, width, height) && terminal_session.surface) {
-    terminal_session.backend->present(&terminal_session.screen, true);
+    terminal_session_present(true);
   }
   terminal_session_unlock();
 }
@@ -105,6 +162,8 @@ HANDLE GetStdHandle(DWORD which) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
+  // The stream behind the handle is looked at anew from here on.
+  terminal_streams_changed();
   return terminal_handle_of(static_cast<int>(which));
 }
 
@@ -127,7 +186,7 @@ BOOL GetConsoleScreenBufferInfo(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO* info)
 BOOL SetConsoleTitleA(const char* title) {
   terminal_session_lock();
   BOOL result = FALSE;
-  if (terminal_session.backend->stream_is_console(1)) {
+  if (terminal_stream_is_console(1)) {
     result = terminal_session.backend->set_title(title != nullptr ? title : "") ? TRUE : FALSE;
     if (!result) SetLastError(ERROR_GEN_FAILURE);
   } else {
@@ -145,7 +204,7 @@ BOOL GetConsoleMode(HANDLE handle, DWORD* mode) {
   terminal_session_lock();
   BOOL result = FALSE;
   int fd = terminal_handle_stream(handle);
-  if (fd == 0 && terminal_session.backend->stream_is_console(0)) {
+  if (fd == 0 && terminal_stream_is_console(0)) {
     *mode = terminal_session.input_mode;
     result = TRUE;
   } else if (console_output_stream(handle) >= 0) {
@@ -162,7 +221,7 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode) {
   terminal_session_lock();
   BOOL result = FALSE;
   int fd = terminal_handle_stream(handle);
-  if (fd == 0 && terminal_session.backend->stream_is_console(0)) {
+  if (fd == 0 && terminal_stream_is_console(0)) {
     terminal_session.input_mode = mode;
     result = TRUE;
   } else if (console_output_stream(handle) >= 0) {
@@ -193,7 +252,7 @@ BOOL FillConsoleOutputAttribute(HANDLE output, WORD attributes, DWORD length, CO
     DWORD n = screen_fill_attributes(screen, attributes, length, start.X, start.Y);
     if (written) *written = n;
     use_as_surface();
-    terminal_session.backend->present(screen, false);
+    terminal_session_present(false);
     return TRUE;
   });
 }
@@ -210,7 +269,7 @@ BOOL FillConsoleOutputCharacterA(HANDLE output, char character, DWORD length, CO
                                      start.Y);
     if (written) *written = n;
     use_as_surface();
-    terminal_session.backend->present(screen, false);
+    terminal_session_present(false);
     return TRUE;
   });
 }
@@ -224,7 +283,7 @@ BOOL SetConsoleCursorPosition(HANDLE output, COORD position) {
     screen->cursor_x = position.X;
     screen->cursor_y = position.Y;
     use_as_surface();
-    terminal_session.backend->present(screen, false);
+    terminal_session_present(false);
     return TRUE;
   });
 }
@@ -242,7 +301,7 @@ BOOL WriteConsoleA(HANDLE output, const void* bytes, DWORD count, DWORD* written
     screen_write(screen, text, count, &effects);
     if (terminal_session.surface) {
       if (effects.bells > 0) terminal_session.backend->bell();
-      terminal_session.backend->present(screen, false);
+      terminal_session_present(false);
     } else if (count > 0) {
       terminal_session.backend->line_output(screen, text, count);
     }
@@ -253,7 +312,7 @@ BOOL WriteConsoleA(HANDLE output, const void* bytes, DWORD count, DWORD* written
 
 BOOL AllocConsole() {
   terminal_session_lock();
-  BOOL present = terminal_session.backend->stream_is_console(1) ? TRUE : FALSE;
+  BOOL present = terminal_stream_is_console(1) ? TRUE : FALSE;
   terminal_session_unlock();
   if (!present) SetLastError(ERROR_INVALID_HANDLE);
   return present;

@@ -26,6 +26,18 @@ PHANDLER_ROUTINE handlers[HANDLER_CAPACITY];  // oldest first
 int handler_count = 0;
 bool ctrl_c_ignored = false;
 std::atomic<pid_t> event_thread_process{0};
+// This process's id, kept so that the check on every console call costs no system call.
+// A fork's child learns its own in after_fork_in_child; 0 until first asked.
+std::atomic<pid_t> own_process{0};
+
+pid_t current_process() {
+  pid_t pid = own_process.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    pid = getpid();
+    own_process.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
 
 sigset_t event_signal_set() {
   sigset_t set;
@@ -133,7 +145,7 @@ void start_event_thread() {
   pthread_attr_init(&attributes);
   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
   if (pthread_create(&thread, &attributes, event_thread, nullptr) == 0) {
-    event_thread_process.store(getpid());
+    event_thread_process.store(current_process());
   }
   pthread_attr_destroy(&attributes);
 }
@@ -151,6 +163,9 @@ void after_fork_in_parent() {
 }
 
 void after_fork_in_child() {
+  own_process.store(getpid(), std::memory_order_relaxed);
+  // The child may point its standard streams elsewhere before its first console call.
+  terminal_streams_changed_locked();
   pthread_mutex_unlock(&handlers_lock);
   pthread_mutex_unlock(&terminal_session.lock);
   event_thread_process.store(0);
@@ -165,9 +180,9 @@ __attribute__((constructor)) void block_event_signals_before_main() {
 }  // namespace
 
 void control_events_ensure() {
-  if (event_thread_process.load() != getpid()) {
+  if (event_thread_process.load() != current_process()) {
     pthread_mutex_lock(&handlers_lock);
-    if (event_thread_process.load() != getpid()) start_event_thread();
+    if (event_thread_process.load() != current_process()) start_event_thread();
     pthread_mutex_unlock(&handlers_lock);
   }
 }

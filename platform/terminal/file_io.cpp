@@ -42,7 +42,7 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written,
   if (fd < 0) return FALSE;
   terminal_session_lock();
   const TerminalBackend* backend = terminal_session.backend;
-  bool console = fd > 0 && backend->stream_is_console(fd);
+  bool console = fd > 0 && terminal_stream_is_console(fd);
   terminal_session_unlock();
   if (console) return WriteConsoleA(handle, bytes, count, written, nullptr);
   const char* next = static_cast<const char*>(bytes);
@@ -51,6 +51,9 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written,
     ssize_t n = backend->write_stream(fd, next + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
+      int error = errno;
+      if (error == EBADF) terminal_streams_changed();  // closed: whatever comes next is new
+      errno = error;
       if (written) *written = done;
       SetLastError(error_of_errno(errno));
       return FALSE;
@@ -83,7 +86,9 @@ BOOL ReadFile(HANDLE handle, void* bytes, DWORD count, DWORD* read, void* overla
       return TRUE;
     }
     if (errno != EINTR) {
-      SetLastError(error_of_errno(errno));
+      int error = errno;
+      if (error == EBADF) terminal_streams_changed();
+      SetLastError(error_of_errno(error));
       return FALSE;
     }
   }

@@ -53,10 +53,15 @@ DWORD current_input_mode() {
 
 // Sets the terminal up for single keys (line false) or for a line read, as the input
 // mode says. The modes are looked at every time, since a stop and a restore may have
-// changed them behind our back.
-void apply_modes(bool line) {
+// changed them behind our back. False when standard input is no terminal (any more, as
+// after a dup2): what the streams were found to be is forgotten, and nothing is read.
+bool apply_modes(bool line) {
   struct termios now;
-  if (tcgetattr(INPUT_FD, &now) != 0) return;
+  if (tcgetattr(INPUT_FD, &now) != 0) {
+    if (errno != ENOTTY && errno != EBADF) return true;
+    terminal_streams_changed();
+    return false;
+  }
   struct termios want = now;
   DWORD mode = current_input_mode();
   bool editing = line && (mode & ENABLE_LINE_INPUT) != 0;
@@ -81,19 +86,20 @@ void apply_modes(bool line) {
   }
   bool same = want.c_lflag == now.c_lflag && want.c_iflag == now.c_iflag &&
               (editing || (want.c_cc[VMIN] == now.c_cc[VMIN] && want.c_cc[VTIME] == now.c_cc[VTIME]));
-  if (same) return;
+  if (same) return true;
   save_before_change();
   tcsetattr(INPUT_FD, TCSANOW, &want);
+  return true;
 }
 
 bool real_wait_keys(int timeout_ms) {
-  apply_modes(false);
+  if (!apply_modes(false)) return false;
   struct pollfd ready = {INPUT_FD, POLLIN, 0};
   return poll(&ready, 1, timeout_ms) > 0;
 }
 
 ssize_t real_read_keys(uint8_t* bytes, size_t count) {
-  apply_modes(false);
+  if (!apply_modes(false)) return 0;  // the next console call finds the stream changed
   struct pollfd ready = {INPUT_FD, POLLIN, 0};
   int result = poll(&ready, 1, 0);
   if (result <= 0) return 0;
@@ -106,7 +112,10 @@ ssize_t real_read_keys(uint8_t* bytes, size_t count) {
 }
 
 BOOL real_read_line(char* bytes, DWORD count, DWORD* read_count) {
-  apply_modes(true);
+  if (!apply_modes(true)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
   bool editing = (current_input_mode() & ENABLE_LINE_INPUT) != 0;
   // One byte stays free so that the line end can become CR LF.
   DWORD limit = editing && count > 2 ? count - 1 : count;

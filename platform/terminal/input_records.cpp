@@ -58,7 +58,7 @@ const InputSource* console_source(HANDLE handle) {
   }
   terminal_session_lock();
   const TerminalBackend* backend = terminal_session.backend;
-  bool console = backend->stream_is_console(0);
+  bool console = terminal_stream_is_console(0);
   COORD size = {terminal_session.screen.width, terminal_session.screen.height};
   bool screen_ready = terminal_session.screen_ready;
   terminal_session_unlock();

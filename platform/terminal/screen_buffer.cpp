@@ -14,6 +14,21 @@ SHORT clamp_side(SHORT side) {
   return side;
 }
 
+void mark_rows(ScreenBuffer* screen, SHORT top, SHORT bottom) {
+  if (screen->changed_top > screen->changed_bottom) {
+    screen->changed_top = top;
+    screen->changed_bottom = bottom;
+    return;
+  }
+  if (top < screen->changed_top) screen->changed_top = top;
+  if (bottom > screen->changed_bottom) screen->changed_bottom = bottom;
+}
+
+void mark_all_rows(ScreenBuffer* screen) {
+  screen->changed_top = 0;
+  screen->changed_bottom = static_cast<SHORT>(screen->height - 1);
+}
+
 void blank(ScreenCell* cells, size_t count, WORD attributes) {
   for (size_t i = 0; i < count; ++i) cells[i] = ScreenCell{' ', attributes};
 }
@@ -23,6 +38,7 @@ void scroll_up(ScreenBuffer* screen, ScreenWriteEffects* effects) {
   size_t rows = static_cast<size_t>(screen->height);
   memmove(screen->cells, screen->cells + row, (rows - 1) * row * sizeof(ScreenCell));
   blank(screen->cells + (rows - 1) * row, row, screen->attributes);
+  mark_all_rows(screen);
   effects->scrolls++;
 }
 
@@ -37,11 +53,33 @@ void next_row(ScreenBuffer* screen, ScreenWriteEffects* effects) {
 }
 
 void put_glyph(ScreenBuffer* screen, uint8_t byte, bool wrap, ScreenWriteEffects* effects) {
-  *screen_cell(screen, screen->cursor_x, screen->cursor_y) = ScreenCell{byte, screen->attributes};
+  ScreenCell* cell = screen_cell(screen, screen->cursor_x, screen->cursor_y);
+  if (cell->character != byte || cell->attributes != screen->attributes) {
+    *cell = ScreenCell{byte, screen->attributes};
+    mark_rows(screen, screen->cursor_y, screen->cursor_y);
+  }
   if (screen->cursor_x + 1 < screen->width) {
     screen->cursor_x++;
   } else if (wrap) {
     next_row(screen, effects);
+  }
+}
+
+// Applies set to count cells from index start; the rows where it changed a cell (set
+// returns true) are marked, so that a fill of what is there already costs no redraw.
+template <typename Set>
+void mark_filled_rows(ScreenBuffer* screen, size_t start, size_t count, Set set) {
+  size_t width = static_cast<size_t>(screen->width);
+  size_t i = start, end = start + count;
+  while (i < end) {
+    size_t row_end = (i / width + 1) * width;
+    if (row_end > end) row_end = end;
+    bool changed = false;
+    for (; i < row_end; ++i) changed |= set(&screen->cells[i]);
+    if (changed) {
+      SHORT row = static_cast<SHORT>((row_end - 1) / width);
+      mark_rows(screen, row, row);
+    }
   }
 }
 
@@ -53,6 +91,7 @@ bool screen_init(ScreenBuffer* screen, SHORT width, SHORT height, WORD attribute
   size_t count = static_cast<size_t>(width) * height;
   ScreenCell* cells = static_cast<ScreenCell*>(malloc(count * sizeof(ScreenCell)));
   *screen = ScreenBuffer{};
+  screen->changed_top = 1;  // nothing yet
   screen->attributes = attributes;
   screen->output_mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
   if (cells == nullptr) return false;
@@ -60,6 +99,7 @@ bool screen_init(ScreenBuffer* screen, SHORT width, SHORT height, WORD attribute
   screen->cells = cells;
   screen->width = width;
   screen->height = height;
+  mark_all_rows(screen);
   return true;
 }
 
@@ -68,6 +108,8 @@ void screen_free(ScreenBuffer* screen) {
   screen->cells = nullptr;
   screen->width = 0;
   screen->height = 0;
+  screen->changed_top = 1;
+  screen->changed_bottom = 0;
 }
 
 bool screen_resize(ScreenBuffer* screen, SHORT width, SHORT height) {
@@ -90,6 +132,7 @@ bool screen_resize(ScreenBuffer* screen, SHORT width, SHORT height) {
   screen->height = height;
   if (screen->cursor_x >= width) screen->cursor_x = width - 1;
   if (screen->cursor_y >= height) screen->cursor_y = height - 1;
+  mark_all_rows(screen);
   return true;
 }
 
@@ -140,7 +183,11 @@ DWORD screen_fill_characters(ScreenBuffer* screen, uint8_t character, DWORD leng
   size_t start = static_cast<size_t>(y) * screen->width + x;
   size_t total = static_cast<size_t>(screen->width) * screen->height;
   size_t n = total - start < length ? total - start : length;
-  for (size_t i = 0; i < n; ++i) screen->cells[start + i].character = character;
+  mark_filled_rows(screen, start, n, [character](ScreenCell* cell) {
+    bool differs = cell->character != character;
+    cell->character = character;
+    return differs;
+  });
   return static_cast<DWORD>(n);
 }
 
@@ -150,6 +197,10 @@ DWORD screen_fill_attributes(ScreenBuffer* screen, WORD attributes, DWORD length
   size_t start = static_cast<size_t>(y) * screen->width + x;
   size_t total = static_cast<size_t>(screen->width) * screen->height;
   size_t n = total - start < length ? total - start : length;
-  for (size_t i = 0; i < n; ++i) screen->cells[start + i].attributes = attributes;
+  mark_filled_rows(screen, start, n, [attributes](ScreenCell* cell) {
+    bool differs = cell->attributes != attributes;
+    cell->attributes = attributes;
+    return differs;
+  });
   return static_cast<DWORD>(n);
 }

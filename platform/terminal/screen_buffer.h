@@ -17,6 +17,10 @@ struct ScreenBuffer {
   SHORT cursor_y;
   WORD attributes;  // given to written text and to rows that scroll in
   DWORD output_mode;
+  // Rows whose cells changed since the renderer last took them (screen_take_changed_rows);
+  // none when changed_top > changed_bottom. Lets a redraw look only where something changed.
+  SHORT changed_top;
+  SHORT changed_bottom;
 };
 
 // What a write did besides changing cells, for the renderer to act on.
@@ -37,6 +41,16 @@ bool screen_resize(ScreenBuffer* screen, SHORT width, SHORT height);
 
 inline ScreenCell* screen_cell(ScreenBuffer* screen, SHORT x, SHORT y) {
   return &screen->cells[static_cast<size_t>(y) * screen->width + x];
+}
+
+// The rows changed since the last call, as [*top, *bottom] (false when none); from now on
+// nothing counts as changed.
+inline bool screen_take_changed_rows(ScreenBuffer* screen, SHORT* top, SHORT* bottom) {
+  *top = screen->changed_top;
+  *bottom = screen->changed_bottom;
+  screen->changed_top = 1;
+  screen->changed_bottom = 0;
+  return *top <= *bottom;
 }
 
 inline bool screen_contains(const ScreenBuffer* screen, SHORT x, SHORT y) {

@@ -78,7 +78,10 @@ struct CONSOLE_SCREEN_BUFFER_INFO {
 typedef BOOL (*PHANDLER_ROUTINE)(DWORD ctrl_type);
 
 // A handle of standard input, output or error, or INVALID_HANDLE_VALUE
-// (ERROR_INVALID_PARAMETER) for any other value.
+// (ERROR_INVALID_PARAMETER) for any other value. Whether a standard stream is the console
+// is found on first use and kept, so console calls cost no system call for it: a program
+// that points a standard descriptor elsewhere (dup2) takes the handle anew with
+// GetStdHandle, and the streams are looked at again.
 HANDLE GetStdHandle(DWORD which);
 
 // Size, cursor and current attribute of the screen buffer. Fails (ERROR_INVALID_HANDLE)
@@ -114,6 +117,14 @@ BOOL SetConsoleCursorPosition(HANDLE output, COORD position);
 // when the handle's stream is not the console. reserved must be null.
 BOOL WriteConsoleA(HANDLE output, const void* bytes, DWORD count, DWORD* written,
                    void* reserved);
+
+// Console output calls made between terminal_hold_output and the matching
+// terminal_release_output change the screen buffer at once, but reach the terminal at the
+// release, in one write: a sequence of calls that makes one picture (a clear and its
+// cursor home, a line and its end) is drawn whole. Holds nest, across threads too; keep
+// them short, since all drawing waits for the last release.
+void terminal_hold_output();
+void terminal_release_output();
 
 // Plain writes and reads of a standard stream; to the console WriteFile acts as
 // WriteConsoleA. A reader that went away gives ERROR_BROKEN_PIPE, never a signal.

@@ -39,6 +39,13 @@ extern const TerminalBackend VIRTUAL_TERMINAL_BACKEND;
 // Attribute of a new screen buffer, as a console starts: grey on black.
 constexpr WORD TERMINAL_INITIAL_ATTRIBUTES = 0x07;
 
+// What a standard stream was found to be, kept so that console calls ask the system once.
+enum TerminalStreamKind : signed char {
+  TERMINAL_STREAM_UNKNOWN = 0,
+  TERMINAL_STREAM_CONSOLE = 1,
+  TERMINAL_STREAM_OTHER = 2,
+};
+
 struct TerminalSession {
   pthread_mutex_t lock;  // every console call, and the event thread's resize and restore
   const TerminalBackend* backend;
@@ -46,9 +53,28 @@ struct TerminalSession {
   bool surface;  // drawn as a surface (alternate screen) since the first graphical use
   ScreenBuffer screen;
   DWORD input_mode;
+  TerminalStreamKind stream_kind[3];  // of descriptors 0, 1 and 2, as last found
+  int output_holds;      // open terminal_hold_output calls: drawing waits for the last release
+  bool present_pending;  // something was drawn while held
+  bool present_full;     // and a full redraw was asked for
 };
 
 extern TerminalSession terminal_session;
+
+// With the session lock held: whether standard stream fd (0, 1 or 2) is the console. The
+// backend is asked once and the answer kept until the streams may point elsewhere.
+bool terminal_stream_is_console(int fd);
+// With the session lock held: forget what the standard streams were found to be. Called
+// whenever a descriptor may have changed: a new backend, GetStdHandle (a program that
+// points a standard descriptor elsewhere takes its handle anew), a fork's child, and a
+// descriptor that a call found to be closed or not a terminal.
+void terminal_streams_changed_locked();
+// The same, taking the session lock.
+void terminal_streams_changed();
+
+// With the session lock held: shows what changed in the screen buffer, at once or, while
+// output is held, at the last release.
+void terminal_session_present(bool full);
 
 // Takes the session lock, making the screen buffer on first use.
 void terminal_session_lock();

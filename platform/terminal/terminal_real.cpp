@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -98,20 +97,34 @@ int ansi_colour(int colour) {
   return ((colour & 4) ? 1 : 0) | ((colour & 2) ? 2 : 0) | ((colour & 1) ? 4 : 0);
 }
 
+// A non-negative number in decimal, without the cost of a formatted print per sequence.
+void put_number(int value) {
+  char digits[12];
+  size_t n = 0;
+  unsigned int rest = value > 0 ? static_cast<unsigned int>(value) : 0;
+  do {
+    digits[sizeof digits - 1 - n++] = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest > 0);
+  put(digits + sizeof digits - n, n);
+}
+
 void put_attributes(WORD attributes) {
   int foreground = attributes & 0xF;
   int background = (attributes >> 4) & 0xF;
-  char sequence[32];
-  int n = snprintf(sequence, sizeof sequence, "\x1b[0;%d;%dm",
-                   ((foreground & 8) ? 90 : 30) + ansi_colour(foreground),
-                   ((background & 8) ? 100 : 40) + ansi_colour(background));
-  put(sequence, static_cast<size_t>(n));
+  put("\x1b[0;", 4);
+  put_number(((foreground & 8) ? 90 : 30) + ansi_colour(foreground));
+  put(";", 1);
+  put_number(((background & 8) ? 100 : 40) + ansi_colour(background));
+  put("m", 1);
 }
 
 void put_cursor(SHORT x, SHORT y) {
-  char sequence[32];
-  int n = snprintf(sequence, sizeof sequence, "\x1b[%d;%dH", y + 1, x + 1);
-  put(sequence, static_cast<size_t>(n));
+  put("\x1b[", 2);
+  put_number(y + 1);
+  put(";", 1);
+  put_number(x + 1);
+  put("H", 1);
 }
 
 void send() {
@@ -168,8 +181,13 @@ void take_over_screen() {
 void real_enter_surface(ScreenBuffer*) { take_over_screen(); }
 
 void real_present(ScreenBuffer* screen, bool full) {
+  // Rows outside the changed ones are as the terminal shows them, unless it shows nothing
+  // of ours yet (then everything is drawn).
+  SHORT top, bottom;
+  bool changed = screen_take_changed_rows(screen, &top, &bottom);
   if (!terminal_changed_screen.load()) {
     out.length = 0;
+    front.valid = false;
     return;
   }
   if (front.width != screen->width || front.height != screen->height || front.cells == nullptr) {
@@ -177,6 +195,7 @@ void real_present(ScreenBuffer* screen, bool full) {
     ScreenCell* cells = static_cast<ScreenCell*>(realloc(front.cells, count * sizeof(ScreenCell)));
     if (cells == nullptr) {
       out.length = 0;
+      front.valid = false;
       return;
     }
     front.cells = cells;
@@ -185,14 +204,23 @@ void real_present(ScreenBuffer* screen, bool full) {
     front.valid = false;
   }
   bool redraw = full || !front.valid;
+  if (redraw) {
+    top = 0;
+    bottom = static_cast<SHORT>(screen->height - 1);
+  } else if (!changed) {
+    top = 1;
+    bottom = 0;
+  }
   size_t before = out.length;
   put("\x1b[?25l");
   size_t empty = out.length;
   SHORT x_at = -1, y_at = -1;  // where the terminal's cursor is, when known
-  for (SHORT y = 0; y < screen->height; ++y) {
+  for (SHORT y = top; y <= bottom; ++y) {
+    const ScreenCell* row = screen_cell(screen, 0, y);
+    ScreenCell* shown_row = &front.cells[static_cast<size_t>(y) * front.width];
     for (SHORT x = 0; x < screen->width; ++x) {
-      ScreenCell cell = *screen_cell(screen, x, y);
-      ScreenCell& shown = front.cells[static_cast<size_t>(y) * front.width + x];
+      ScreenCell cell = row[x];
+      ScreenCell& shown = shown_row[x];
       if (!redraw && shown.character == cell.character && shown.attributes == cell.attributes) {
         continue;
       }

@@ -18,6 +18,7 @@ struct VirtualTerminal {
   std::string title;
   uint32_t bells;
   uint32_t restores;
+  uint32_t presents;
   std::string line_text;
   std::string captured;
   std::string input;
@@ -35,7 +36,7 @@ bool virtual_query_size(SHORT* width, SHORT* height) {
 }
 
 void virtual_enter_surface(ScreenBuffer*) {}
-void virtual_present(ScreenBuffer*, bool) {}
+void virtual_present(ScreenBuffer*, bool) { virtual_terminal.presents++; }
 
 void virtual_line_output(const ScreenBuffer*, const uint8_t* bytes, DWORD count) {
   virtual_terminal.line_text.append(reinterpret_cast<const char*>(bytes), count);
@@ -81,6 +82,10 @@ void reset_session(const TerminalBackend* backend) {
   terminal_session.surface = false;
   terminal_session.input_mode = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
   terminal_session.backend = backend;
+  terminal_session.output_holds = 0;
+  terminal_session.present_pending = false;
+  terminal_session.present_full = false;
+  terminal_streams_changed_locked();
   terminal_session_unlock();
 }
 
@@ -174,3 +179,10 @@ void terminal_virtual_resize(SHORT width, SHORT height) {
 }
 
 uint32_t terminal_virtual_restores() { return virtual_terminal.restores; }
+
+uint32_t terminal_virtual_presents() {
+  terminal_session_lock();
+  uint32_t presents = virtual_terminal.presents;
+  terminal_session_unlock();
+  return presents;
+}

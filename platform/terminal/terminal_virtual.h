@@ -35,3 +35,5 @@ void terminal_virtual_set_input(const void* bytes, size_t length);
 void terminal_virtual_resize(SHORT width, SHORT height);
 // How often the terminal was put back (on control events that ended the process).
 uint32_t terminal_virtual_restores();
+// How often the screen was shown (each time a real terminal would get one write of drawing).
+uint32_t terminal_virtual_presents();
