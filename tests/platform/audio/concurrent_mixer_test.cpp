@@ -29,7 +29,12 @@ TEST(ConcurrentMixer, CallersAndTheMixerThreadShareBuffersSafely) {
     std::vector<int16_t> out(2 * 512);
     while (!done.load()) rendered += audio_capture_render(out.data(), 512);
   });
+  // The callers start once the mixer runs, so that they really overlap it on a busy machine.
+  auto wait_for_mixer = [&] {
+    while (rendered.load() == 0) std::this_thread::yield();
+  };
   std::thread refiller([&] {
+    wait_for_mixer();
     ring->Play(0, 0, DSBPLAY_LOOPING);
     for (int i = 0; i < 3000; ++i) {
       void* first = nullptr;
@@ -47,6 +52,7 @@ TEST(ConcurrentMixer, CallersAndTheMixerThreadShareBuffersSafely) {
     }
   });
   std::thread instances([&] {
+    wait_for_mixer();
     for (int i = 0; i < 1500; ++i) {
       IDirectSoundBuffer* copy = nullptr;
       if (device->DuplicateSoundBuffer(ring, &copy) != DS_OK) continue;
