@@ -5,6 +5,7 @@
 #include "platform/audio/audio_backend.h"
 #include "platform/module/module.h"
 #include "tests/platform/audio/audio_test_support.h"
+#include "tests/platform/audio/private_pulse.h"
 
 #include <gtest/gtest.h>
 
@@ -22,51 +23,21 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libpulse.so\
 
 namespace {
 
-const std::string pulse_tool = std::string(OSTRELIN_SOURCE_DIR) + "/tools/pulse/pulse_server.sh";
-
-std::string run(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char chunk[256];
-  while (std::fgets(chunk, sizeof(chunk), pipe) != nullptr) output += chunk;
-  int status = pclose(pipe);
-  if (status != 0) output = "FAILED: " + output;
-  return output;
-}
-
-class PrivatePulse : public ::testing::Test {
+class PulseDevice : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/ostrelin-pulse-test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    std::string server = run(pulse_tool + " start " + dir);
-    ASSERT_EQ(server.rfind("unix:", 0), 0u) << server;
-    server.erase(server.find_last_not_of('\n') + 1);
-    setenv("PULSE_SERVER", server.c_str(), 1);
-    setenv("PULSE_CLIENTCONFIG", (dir + "/client.conf").c_str(), 1);
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    ASSERT_EQ(pulse.start(), "");
     audio_select_backend(AUDIO_BACKEND_DEVICE);
   }
-  void TearDown() override {
-    run(pulse_tool + " stop " + dir);
-    run("rm -rf " + dir);
-  }
+  void TearDown() override { pulse.stop(); }
   int sink_inputs() {
-    std::string listed = run("pactl list short sink-inputs");
+    std::string listed = pulse_run("pactl list short sink-inputs");
     int lines = 0;
     for (char c : listed) lines += c == '\n';
     return lines;
   }
-  std::vector<int16_t> recording() {
-    std::ifstream file(dir + "/recording.raw", std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-  }
-  std::string dir;
+  std::vector<int16_t> recording() { return pulse.recording(); }
+  PrivatePulse pulse;
 };
 
 // Runs of sound in the left channel: [first frame, end frame) pairs, split where the
@@ -132,8 +103,8 @@ void play_to_end(IDirectSoundBuffer* buffer) {
   EXPECT_TRUE(moved);
 }
 
-TEST_F(PrivatePulse, SoundsReachTheSinkAtTheirPitchLevelAndLength) {
-  ASSERT_EQ(run(pulse_tool + " record " + dir + " " + dir + "/recording.raw"), "");
+TEST_F(PulseDevice, SoundsReachTheSinkAtTheirPitchLevelAndLength) {
+  ASSERT_EQ(pulse.record(), "");
   HMODULE library = LoadLibraryA("DSOUND.DLL");
   ASSERT_NE(library, 0);
   auto create = reinterpret_cast<DirectSoundCreateProc>(GetProcAddress(library, "DirectSoundCreate"));
@@ -169,7 +140,7 @@ TEST_F(PrivatePulse, SoundsReachTheSinkAtTheirPitchLevelAndLength) {
   play_to_end(second);
   EXPECT_TRUE(audio_output_open(device));
   usleep(300000);  // the last pull's frames are still on their way through the server
-  run(pulse_tool + " stop-record " + dir);
+  pulse.stop_record();
 
   std::vector<int16_t> recorded = recording();
   std::vector<std::pair<size_t, size_t>> found = bursts(recorded);

@@ -16,6 +16,7 @@
 #include "platform/thread/thread.h"
 #include "sound/sound.h"
 #include "sound/sound_state.h"
+#include "tests/platform/audio/private_pulse.h"
 #include "tests/sound/sound_test_support.h"
 
 // SDL's PulseAudio device-watching thread leaves a few of libpulse's operation records
@@ -24,47 +25,20 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libpulse.so\
 
 namespace {
 
-const std::string pulse_tool = std::string(OSTRELIN_SOURCE_DIR) + "/tools/pulse/pulse_server.sh";
-
-std::string run(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "FAILED";
-  char chunk[256];
-  while (std::fgets(chunk, sizeof(chunk), pipe) != nullptr) output += chunk;
-  if (pclose(pipe) != 0) output = "FAILED: " + output;
-  return output;
-}
-
 class PulseStreaming : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/ostrelin-sound-pulse.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    std::string server = run(pulse_tool + " start " + dir);
-    ASSERT_EQ(server.rfind("unix:", 0), 0u) << server;
-    server.erase(server.find_last_not_of('\n') + 1);
-    setenv("PULSE_SERVER", server.c_str(), 1);
-    setenv("PULSE_CLIENTCONFIG", (dir + "/client.conf").c_str(), 1);
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    ASSERT_EQ(pulse.start(), "");
     sound_test_prepare();
     audio_select_backend(AUDIO_BACKEND_DEVICE);
     ASSERT_NE(sound_init(), 0);
   }
   void TearDown() override {
     sound_shutdown();
-    run(pulse_tool + " stop " + dir);
-    run("rm -rf " + dir);
+    pulse.stop();
   }
-  Samples recording() {
-    std::ifstream file(dir + "/recording.raw", std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    Samples samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-  }
-  std::string dir;
+  Samples recording() { return pulse.recording(); }
+  PrivatePulse pulse;
 };
 
 // The recording without runs of exact silence of 64 frames or more: a late device
@@ -102,13 +76,13 @@ TEST_F(PulseStreaming, TheWholeStreamReachesTheSinkOnceAndInOrder) {
   ASSERT_EQ(decoded.size(), 150000u);
   ASSERT_NE(sound_load_memory(1, ogg.data(), static_cast<int32_t>(ogg.size()), SOUND_LOAD_STREAM), 0);
   SoundEntry* entry = entry_of(1);
-  ASSERT_EQ(run(pulse_tool + " record " + dir + " " + dir + "/recording.raw"), "");
+  ASSERT_EQ(pulse.record(), "");
   sound_play(1, 0, -1);
   // The bound only keeps a broken device from hanging the test.
   for (int i = 0; i < 3000 && entry->stream_running.load() == 1; i++) Sleep(10);
   EXPECT_EQ(entry->stream_running.load(), 0);
   Sleep(300);
-  ASSERT_EQ(run(pulse_tool + " stop-record " + dir), "");
+  ASSERT_EQ(pulse.stop_record(), "");
 
   Samples recorded = without_gaps(recording());
   size_t start_recorded = first_loud(recorded, 2);
