@@ -134,15 +134,16 @@ void* HeapReAlloc(HANDLE handle, DWORD flags, void* block, size_t bytes) {
   if (old->heap != heap) return nullptr;
   size_t old_size = old->size;
   if (bytes > old_size && over_limit(heap, bytes - old_size)) return nullptr;
-  // A fresh block rather than realloc: the old one stays intact if this fails.
-  BlockHeader* h = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + bytes));
-  if (h == nullptr) return nullptr;
-  std::memcpy(h + 1, block, old_size < bytes ? old_size : bytes);
+  // realloc leaves the old block intact when it fails; the block is relinked either way.
+  unlink(heap, old);
+  BlockHeader* h = static_cast<BlockHeader*>(std::realloc(old, sizeof(BlockHeader) + bytes));
+  if (h == nullptr) {
+    link(heap, old);
+    return nullptr;
+  }
   if ((flags & HEAP_ZERO_MEMORY) && bytes > old_size) {
     std::memset(reinterpret_cast<char*>(h + 1) + old_size, 0, bytes - old_size);
   }
-  unlink(heap, old);
-  std::free(old);
   h->size = bytes;
   link(heap, h);
   return h + 1;

@@ -241,15 +241,18 @@ BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes) {
   });
 }
 
-BOOL FillConsoleOutputAttribute(HANDLE output, WORD attributes, DWORD length, COORD start,
-                                DWORD* written) {
+namespace {
+
+// The two fills differ only in what they write into the cells.
+template <typename Fill>
+BOOL fill_output(HANDLE output, COORD start, DWORD* written, Fill fill) {
   if (written) *written = 0;
   return with_output(output, [&](ScreenBuffer* screen) {
     if (!screen_contains(screen, start.X, start.Y)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
-    DWORD n = screen_fill_attributes(screen, attributes, length, start.X, start.Y);
+    DWORD n = fill(screen);
     if (written) *written = n;
     use_as_surface();
     terminal_session_present(false);
@@ -257,20 +260,20 @@ BOOL FillConsoleOutputAttribute(HANDLE output, WORD attributes, DWORD length, CO
   });
 }
 
+}  // namespace
+
+BOOL FillConsoleOutputAttribute(HANDLE output, WORD attributes, DWORD length, COORD start,
+                                DWORD* written) {
+  return fill_output(output, start, written, [&](ScreenBuffer* screen) {
+    return screen_fill_attributes(screen, attributes, length, start.X, start.Y);
+  });
+}
+
 BOOL FillConsoleOutputCharacterA(HANDLE output, char character, DWORD length, COORD start,
                                  DWORD* written) {
-  if (written) *written = 0;
-  return with_output(output, [&](ScreenBuffer* screen) {
-    if (!screen_contains(screen, start.X, start.Y)) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return FALSE;
-    }
-    DWORD n = screen_fill_characters(screen, static_cast<uint8_t>(character), length, start.X,
-                                     start.Y);
-    if (written) *written = n;
-    use_as_surface();
-    terminal_session_present(false);
-    return TRUE;
+  return fill_output(output, start, written, [&](ScreenBuffer* screen) {
+    return screen_fill_characters(screen, static_cast<uint8_t>(character), length, start.X,
+                                  start.Y);
   });
 }
 

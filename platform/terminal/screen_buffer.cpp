@@ -65,12 +65,17 @@ void put_glyph(ScreenBuffer* screen, uint8_t byte, bool wrap, ScreenWriteEffects
   }
 }
 
-// Applies set to count cells from index start; the rows where it changed a cell (set
-// returns true) are marked, so that a fill of what is there already costs no redraw.
+// Applies set to up to length cells from (x, y) onward, stopping at the end of the buffer,
+// and returns how many it reached. The rows where it changed a cell (set returns true) are
+// marked, so that a fill of what is there already costs no redraw.
 template <typename Set>
-void mark_filled_rows(ScreenBuffer* screen, size_t start, size_t count, Set set) {
+DWORD fill_cells(ScreenBuffer* screen, DWORD length, SHORT x, SHORT y, Set set) {
+  if (!screen_contains(screen, x, y)) return 0;
   size_t width = static_cast<size_t>(screen->width);
-  size_t i = start, end = start + count;
+  size_t start = static_cast<size_t>(y) * width + x;
+  size_t total = width * screen->height;
+  size_t end = start + (total - start < length ? total - start : length);
+  size_t i = start;
   while (i < end) {
     size_t row_end = (i / width + 1) * width;
     if (row_end > end) row_end = end;
@@ -81,6 +86,7 @@ void mark_filled_rows(ScreenBuffer* screen, size_t start, size_t count, Set set)
       mark_rows(screen, row, row);
     }
   }
+  return static_cast<DWORD>(end - start);
 }
 
 }  // namespace
@@ -179,28 +185,18 @@ void screen_write(ScreenBuffer* screen, const uint8_t* bytes, DWORD count,
 
 DWORD screen_fill_characters(ScreenBuffer* screen, uint8_t character, DWORD length, SHORT x,
                              SHORT y) {
-  if (!screen_contains(screen, x, y)) return 0;
-  size_t start = static_cast<size_t>(y) * screen->width + x;
-  size_t total = static_cast<size_t>(screen->width) * screen->height;
-  size_t n = total - start < length ? total - start : length;
-  mark_filled_rows(screen, start, n, [character](ScreenCell* cell) {
+  return fill_cells(screen, length, x, y, [character](ScreenCell* cell) {
     bool differs = cell->character != character;
     cell->character = character;
     return differs;
   });
-  return static_cast<DWORD>(n);
 }
 
 DWORD screen_fill_attributes(ScreenBuffer* screen, WORD attributes, DWORD length, SHORT x,
                              SHORT y) {
-  if (!screen_contains(screen, x, y)) return 0;
-  size_t start = static_cast<size_t>(y) * screen->width + x;
-  size_t total = static_cast<size_t>(screen->width) * screen->height;
-  size_t n = total - start < length ? total - start : length;
-  mark_filled_rows(screen, start, n, [attributes](ScreenCell* cell) {
+  return fill_cells(screen, length, x, y, [attributes](ScreenCell* cell) {
     bool differs = cell->attributes != attributes;
     cell->attributes = attributes;
     return differs;
   });
-  return static_cast<DWORD>(n);
 }

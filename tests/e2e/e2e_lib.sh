@@ -34,6 +34,18 @@ e2e_finish() {
   exit 0
 }
 
+# The monitor's status lines.
+ALL_WELL="    =:)"
+ALARM="    (((((((( Drellomar )))))))"
+
+# Sets host to the namespace of the test host that netns_run.sh made for TARGET (given with
+# HOW, e.g. --answer), or stops the test when it was not run that way.
+e2e_test_host() {
+  local target="$1" how="$2" variable="NETNS_HOST_${1//./_}"
+  host="${!variable:-}"
+  [ -n "$host" ] || { echo "run me through tools/netns/netns_run.sh $how $target" >&2; exit 2; }
+}
+
 e2e_require_tmux() {
   command -v tmux >/dev/null 2>&1 || { echo "tmux is missing; skipping" >&2; exit 77; }
 }

@@ -17,12 +17,8 @@ E2E_NAME="ostr-screen-$case_name-$$"
 e2e_require_tmux
 command -v screen >/dev/null 2>&1 || { echo "GNU screen is missing; skipping" >&2; exit 77; }
 e2e_refuse_default_route
-host_variable="NETNS_HOST_${target//./_}"
-host="${!host_variable:-}"
-[ -n "$host" ] || { echo "run me through tools/netns/netns_run.sh --answer $target" >&2; exit 2; }
+e2e_test_host "$target" --answer
 
-ALL_WELL="    =:)"
-ALARM="    (((((((( Drellomar )))))))"
 session="$E2E_NAME-s"
 screen_cleanup() {
   screen -S "$session" -X quit >/dev/null 2>&1

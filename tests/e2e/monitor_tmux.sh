@@ -15,12 +15,8 @@ E2E_NAME="ostr-e2e-$case_name-$$"
 . "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_require_tmux
 e2e_refuse_default_route
-host_variable="NETNS_HOST_${target//./_}"
-host="${!host_variable:-}"
-[ -n "$host" ] || { echo "run me through tools/netns/netns_run.sh --answer $target" >&2; exit 2; }
+e2e_test_host "$target" --answer
 
-ALL_WELL="    =:)"
-ALARM="    (((((((( Drellomar )))))))"
 WIDTH=60
 HEIGHT=12
 

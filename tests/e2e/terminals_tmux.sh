@@ -16,12 +16,7 @@ E2E_NAME="ostr-term-$case_name-$$"
 . "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_require_tmux
 e2e_refuse_default_route
-host_variable="NETNS_HOST_${target//./_}"
-host="${!host_variable:-}"
-[ -n "$host" ] || { echo "run me through tools/netns/netns_run.sh --answer $target" >&2; exit 2; }
-
-ALL_WELL="    =:)"
-ALARM="    (((((((( Drellomar )))))))"
+e2e_test_host "$target" --answer
 
 # The screen is WIDTH x HEIGHT, blank but for LINE (cut to WIDTH) on row 1 in COLOURS.
 screen_shows() {

@@ -14,9 +14,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../../e2e/e2e_lib.sh"
 e2e_require_tmux
 e2e_refuse_default_route
-host_variable="NETNS_HOST_${target//./_}"
-host="${!host_variable:-}"
-[ -n "$host" ] || { echo "run me through tools/netns/netns_run.sh --ignore $target" >&2; exit 2; }
+e2e_test_host "$target" --ignore
 pulse_tool="$E2E_ROOT/tools/pulse/pulse_server.sh"
 
 CLIP_FRAMES=60480   # 20160 frames at 16000 Hz, as the 48000 Hz sink records them
