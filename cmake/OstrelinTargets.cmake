@@ -37,9 +37,10 @@ find_package(GTest QUIET)
 find_package(Threads REQUIRED)
 
 # A GoogleTest executable registered with CTest, one CTest entry per test case.
-# Usage: ostrelin_test(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l1 l2] [TIMEOUT s])
+# Usage: ostrelin_test(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l1 l2] [TIMEOUT s]
+#                      [ENVIRONMENT NAME=VALUE])
 function(ostrelin_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;ENVIRONMENT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   if(NOT T_TIMEOUT)
@@ -49,6 +50,10 @@ function(ostrelin_test name)
   # The discovery script cannot carry a list, so several labels become one ("sound+tsan"):
   # ctest -L and -LE take regular expressions, so each part still selects the test.
   string(REPLACE ";" "+" labels "${T_LABELS}")
+  set(environment)
+  if(T_ENVIRONMENT)
+    set(environment ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}" ${environment})
 endfunction()

@@ -67,6 +67,7 @@ void PtySession::start(const std::function<void()>& body, int columns, int rows,
   size.ws_col = static_cast<unsigned short>(columns);
   size.ws_row = static_cast<unsigned short>(rows);
   if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) abort();
+  tcgetattr(slave_, &initial_modes_);
   int report_pipe[2];
   if (pipe(report_pipe) != 0) abort();
   const char* name = ttyname(slave_);

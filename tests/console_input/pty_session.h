@@ -25,6 +25,8 @@ class PtySession {
   int wait_end();
   // The modes of the terminal as they are now.
   struct termios modes() const;
+  // The modes the terminal had before the child started.
+  struct termios initial_modes() const { return initial_modes_; }
   void resize(int columns, int rows);
   // Everything the child has written to the terminal so far.
   std::string screen_bytes();
@@ -40,6 +42,7 @@ class PtySession {
   std::mutex bytes_lock_;
   std::string bytes_;
   std::string report_buffer_;
+  struct termios initial_modes_ {};
 };
 
 // In the child: sends one report to the test.
